@@ -1,4 +1,5 @@
-# Turns the carried BMP files into C++ byte tables: cmake -DOUTPUT=… -DINPUTS=a;b;… -P embed_assets.cmake
+# Turns the carried BMP files into C++ byte tables: cmake -DOUTPUT=… -DINPUTS=a|b|… -P embed_assets.cmake
+string(REPLACE "|" ";" INPUTS "${INPUTS}")
 set(names templateBlue templatePurple templateBrownA templateBrownB defaultPhotoBytes)
 set(body "// Generated from pictures/assets by embed_assets.cmake; do not edit.\n#include \"pictures/assets.h\"\n\nnamespace pictures {\nnamespace {\n")
 set(index 0)
