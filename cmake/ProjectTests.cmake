@@ -17,6 +17,7 @@ function(tess_add_test_folder folder)
     tess_strict_warnings(${target})
     gtest_discover_tests(${target}
       DISCOVERY_TIMEOUT 60
+      DISCOVERY_MODE PRE_TEST
       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endforeach()
 endfunction()
