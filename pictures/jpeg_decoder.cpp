@@ -182,18 +182,25 @@ void convertLine(const JSAMPLE* line, std::uint8_t* out, const jpeg_decompress_s
     }
 }
 
-// Phase 2, guarded: decompress into buffers already sized for the output.
-bool readPixels(JpegSession& session, std::uint8_t* pixels, JSAMPLE* line) noexcept {
-    if (setjmp(session.error.jump) != 0) return session.allLinesRead;
+// Phase 2, guarded: start decompression. A progressive file is read in
+// whole here, into the library's own (capped) coefficient buffers.
+bool startDecompress(JpegSession& session) noexcept {
+    if (setjmp(session.error.jump) != 0) return false;
     jpeg_decompress_struct& cinfo = session.cinfo;
     const JDIMENSION width = cinfo.output_width;
     const JDIMENSION height = cinfo.output_height;
     const int components = cinfo.output_components;
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_width != width || cinfo.output_height != height || cinfo.output_components != components)
-        return false;  // not as announced: the buffers would not fit
-    const std::size_t outStride = std::size_t{width} * 3;
-    while (cinfo.output_scanline < height) {
+    // The output must be as announced, or the buffers sized from it would not fit.
+    return cinfo.output_width == width && cinfo.output_height == height && cinfo.output_components == components;
+}
+
+// Phase 3, guarded: one scan line at a time into buffers sized for the output.
+bool readLines(JpegSession& session, std::uint8_t* pixels, JSAMPLE* line) noexcept {
+    if (setjmp(session.error.jump) != 0) return session.allLinesRead;
+    jpeg_decompress_struct& cinfo = session.cinfo;
+    const std::size_t outStride = std::size_t{cinfo.output_width} * 3;
+    while (cinfo.output_scanline < cinfo.output_height) {
         std::uint8_t* out = pixels + std::size_t{cinfo.output_scanline} * outStride;
         JSAMPROW rows[1] = {line};
         if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return false;
@@ -227,6 +234,8 @@ DecodeResult decodeJpegFrom(PictureSource& source) {
     const auto pixelBytes = checkedPixelBytes(cinfo.output_width, cinfo.output_height, 3);
     if (!pixelBytes) return Failure{FailureKind::TooLarge, "picture larger than the pixel limit"};
 
+    if (!startDecompress(*session)) return Failure{FailureKind::Malformed, "rejected by the JPEG library"};
+
     Picture picture;
     picture.kind = PictureKind::Jpeg;
     picture.width = static_cast<std::int32_t>(cinfo.output_width);
@@ -234,7 +243,7 @@ DecodeResult decodeJpegFrom(PictureSource& source) {
     picture.pixels.resize(*pixelBytes);
     std::vector<JSAMPLE> line(std::size_t{cinfo.output_width} * static_cast<std::size_t>(cinfo.output_components));
 
-    if (!readPixels(*session, picture.pixels.data(), line.data()))
+    if (!readLines(*session, picture.pixels.data(), line.data()))
         return Failure{FailureKind::Malformed, "rejected by the JPEG library"};
     return picture;
 }
