@@ -93,7 +93,8 @@ const QRectF kPanel(210, 9, 180, 260);  // pixels 210..389 × 9..268
 constexpr qreal kPanelRadius = 7;
 const QColor kPrintInk(0x10, 0x10, 0x10);
 
-QFont bodyFont() { return font(kSerif, 12, QFont::Normal); }
+// Body print: 11 solid rows for an ideograph, as the layout's boxes expect.
+QFont bodyFont() { return font(kSerif, 11, QFont::Normal); }
 
 void paintPanel(QImage& card) {
     QPainter painter(&card);

@@ -9,9 +9,18 @@
 namespace artwork {
 namespace {
 
+// Coverage from which a pixel counts as solidly inked: the layout's
+// character tops mean the first solid row, not a half-covered serif tip.
+constexpr int kSolidAlpha = 96;
+// Anti-aliasing leaves a row of nearly invisible coverage (a few per cent)
+// above and below most lines of text; it would tint the blanks next to the
+// print, so it is dropped.
+constexpr int kFaintAlpha = 24;
+
 struct Rendered {
     QImage image;
-    QRect ink;
+    QRect ink;     // every pixel with any coverage
+    int solidTop;  // first row with solid coverage
 };
 
 Rendered render(const QString& text, QFont font, const QColor& colour, qreal spacing) {
@@ -20,7 +29,7 @@ Rendered render(const QString& text, QFont font, const QColor& colour, qreal spa
     const int margin = 2 * std::max(font.pixelSize(), 8) + 8;
     const int width = static_cast<int>(std::ceil(metrics.horizontalAdvance(text))) + 2 * margin;
     const int height = static_cast<int>(std::ceil(metrics.height())) + 2 * margin;
-    Rendered out{QImage(width, height, QImage::Format_ARGB32_Premultiplied), QRect()};
+    Rendered out{QImage(width, height, QImage::Format_ARGB32_Premultiplied), QRect(), 0};
     out.image.fill(Qt::transparent);
     {
         QPainter painter(&out.image);
@@ -30,10 +39,13 @@ Rendered render(const QString& text, QFont font, const QColor& colour, qreal spa
         painter.drawText(QPointF(margin, margin + metrics.ascent()), text);
     }
     int left = width, top = height, right = -1, bottom = -1;
+    out.solidTop = height;
     for (int y = 0; y < height; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(out.image.constScanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(out.image.scanLine(y));
         for (int x = 0; x < width; ++x) {
+            if (qAlpha(line[x]) < kFaintAlpha) line[x] = 0;
             if (qAlpha(line[x]) == 0) continue;
+            if (qAlpha(line[x]) >= kSolidAlpha) out.solidTop = std::min(out.solidTop, y);
             left = std::min(left, x);
             right = std::max(right, x);
             top = std::min(top, y);
@@ -46,7 +58,7 @@ Rendered render(const QString& text, QFont font, const QColor& colour, qreal spa
 
 QRect place(QImage& target, const Rendered& rendered, QPoint inkTopLeft) {
     if (rendered.ink.isEmpty()) return {};
-    const QPoint offset = inkTopLeft - rendered.ink.topLeft();
+    const QPoint offset = inkTopLeft - QPoint(rendered.ink.left(), rendered.solidTop);
     QPainter painter(&target);
     painter.drawImage(offset, rendered.image);
     return rendered.ink.translated(offset);
@@ -58,19 +70,14 @@ QRect inkOf(const QString& text, QFont font, qreal spacing) {
     return render(text, std::move(font), Qt::black, spacing).ink;
 }
 
-int pixelSizeForInkHeight(QFont font, const QString& text, int height) {
-    int best = 1;
-    for (int size = 1; size <= 4 * height + 8; ++size) {
-        font.setPixelSize(size);
-        if (inkOf(text, font).height() <= height) best = size;
-    }
-    return best;
-}
-
 QRect printText(QImage& target, const QString& text, QFont font, const QRect& box, const QColor& colour) {
+    // A box narrower than the text at its tightest: condense the face, as
+    // printers set narrow unit characters.
+    for (int stretch = 100; stretch > 50 && inkOf(text, font, 0).width() > box.width(); stretch -= 2)
+        font.setStretch(stretch - 2);
     // Widest spacing whose ink still fits: ink width never shrinks as the
     // spacing grows, so a bisection finds it.
-    qreal low = -0.5 * font.pixelSize(), high = 2.0 * box.width();
+    qreal low = 0, high = 2.0 * box.width();
     if (inkOf(text, font, low).width() > box.width()) high = low;
     for (int step = 0; step < 40 && high - low > 0.01; ++step) {
         const qreal middle = (low + high) / 2;

@@ -18,15 +18,13 @@ namespace artwork {
 // spacing (in pixels) given; an empty rectangle for text without ink.
 QRect inkOf(const QString& text, QFont font, qreal spacing = 0);
 
-// The font's largest pixel size whose ink for the text is at most `height`
-// pixels tall.
-int pixelSizeForInkHeight(QFont font, const QString& text, int height);
-
-// Draws hinted text with the font as given, its letter spacing chosen so the
-// ink is as wide as the box without passing its right edge, and moved so the
-// ink's top-left pixel is the box's top-left pixel. Returns the inked
-// rectangle. Nothing is inked outside the box horizontally; a box shorter
-// than the font's ink is overrun at the bottom.
+// Draws hinted text with the font as given (condensed when even its natural
+// spacing is too wide for the box), its letter spacing chosen so the ink is
+// as wide as the box without passing its right edge, and moved so the ink's
+// top-left pixel is the box's top-left pixel: its leftmost inked column and
+// its first solidly inked row (a faint anti-aliased row may lie above).
+// Returns the rectangle of every inked pixel. Nothing is inked outside the
+// box horizontally; a box shorter than the font's ink is overrun at the bottom.
 QRect printText(QImage& target, const QString& text, QFont font, const QRect& box, const QColor& colour);
 
 // As printText, but the ink keeps the font's natural spacing plus `spacing`
