@@ -4,6 +4,7 @@
 // `DrawPanel` is the thin control that owns one and paints it.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -78,6 +79,10 @@ public:
 
     // The kept picture (QImage::Format_RGB32); null while `autoRedraw` is off.
     const QImage& memoryPicture() const;
+
+    // `backgroundColour` as it fills the picture: the marker stands for the
+    // platform's button-face colour (a fixed light grey without an application).
+    QColor resolvedBackgroundColour() const;
 
     void clear(std::optional<int> left = {}, std::optional<int> top = {}, std::optional<int> width = {},
                std::optional<int> height = {});
