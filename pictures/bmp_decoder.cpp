@@ -141,7 +141,7 @@ void convertRow(const std::uint8_t* row, std::uint8_t* out, const BmpHeader& hea
             const auto mask = static_cast<unsigned>((1u << bits) - 1u);
             for (std::size_t x = 0; x < width; ++x, out += 3) {
                 const unsigned shift = 8u - bits * (1u + static_cast<unsigned>(x % perByte));
-                const std::size_t index = (row[x / perByte] >> shift) & mask;
+                const std::size_t index = (static_cast<unsigned>(row[x / perByte]) >> shift) & mask;
                 const Rgb colour = index < palette.count ? palette.colours[index] : Rgb{};
                 out[0] = colour.r;
                 out[1] = colour.g;
