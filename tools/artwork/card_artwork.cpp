@@ -153,6 +153,7 @@ void printPanel(QImage& card, const Wording& wording) {
 
 const QPointF kSealCentre(338, 215);  // its box is pixels 292..383 × 169..260
 constexpr qreal kSealRadius = 45.6;
+constexpr qreal kSealTiltDegrees = -6;
 
 // Deterministic ink grain: smooth value noise in 0..1 from the pixel position.
 qreal hashNoise(int x, int y) {
@@ -197,6 +198,10 @@ void stampSeal(QImage& card, const QString& ringText, const QString& centreText)
     {
         QPainter painter(&layer);
         painter.setRenderHint(QPainter::Antialiasing);
+        // Stamped by hand: a few degrees off upright.
+        painter.translate(kSealCentre);
+        painter.rotate(kSealTiltDegrees);
+        painter.translate(-kSealCentre);
         painter.setPen(QPen(red, 3.2));
         painter.setBrush(Qt::NoBrush);
         const qreal ring = kSealRadius - 1.6;
