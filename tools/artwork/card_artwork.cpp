@@ -347,7 +347,7 @@ void paintStarMedal(QImage& card) {
 }
 
 void printIssuer(QImage& card, const QString& issuer, int right) {
-    printText(card, issuer, font(kSerif, 14, QFont::Bold), inkBox(17, 239, right, 252), Qt::white);
+    printText(card, issuer, font(kSerif, 13, QFont::Bold), inkBox(17, 239, right, 252), Qt::white);
 }
 
 // ---------------------------------------------------------------------------
