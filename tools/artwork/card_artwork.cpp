@@ -385,7 +385,10 @@ QImage waterCard(const Gradient& gradient, const Palette& palette) {
 
 const Gradient kBrown{QColor(0xB2, 0x51, 0x26), QColor(0x8F, 0x43, 0x20), QColor(0x6E, 0x35, 0x1B)};
 
-QImage brownCard(const QString& sealIssuer) {
+// The brown card before its seal is stamped: both brown templates are stamped
+// on copies of one drawing, so they cannot differ outside the seal (text
+// outlines are not guaranteed to come out bit-identical twice).
+QImage unstampedBrownCard() {
     QImage card(kCardWidth, kCardHeight, QImage::Format_RGB32);
     paintBackground(card, kBrown);
     paintGroove(card, kBrown);
@@ -400,7 +403,6 @@ QImage brownCard(const QString& sealIssuer) {
     printIssuer(card, kBluffIssuer + text("　颁发"), 181);
     paintPanel(card);
     printPanel(card, bluffWording());
-    stampSeal(card, sealIssuer, kSealCentreText);
     return card;
 }
 
@@ -472,8 +474,12 @@ int main(int argc, char** argv) {
                         waterCard(purple, {QColor(0x8A, 0x2B, 0xBE), QColor(0x4A, 0x0B, 0x6E)}));
     // The brown pair differ only in the seal: the first carries the water
     // issuer's seal, the second its own issuer's.
-    written &= writeBmp(folder, "template-brown-a.bmp", brownCard(kWaterIssuer));
-    written &= writeBmp(folder, "template-brown-b.bmp", brownCard(kBluffIssuer));
+    QImage brownA = unstampedBrownCard();
+    QImage brownB = brownA.copy();
+    stampSeal(brownA, kWaterIssuer, kSealCentreText);
+    stampSeal(brownB, kBluffIssuer, kSealCentreText);
+    written &= writeBmp(folder, "template-brown-a.bmp", brownA);
+    written &= writeBmp(folder, "template-brown-b.bmp", brownB);
     written &= writeBmp(folder, "default-photo.bmp", defaultPhoto());
     const QString iconPath = folder.filePath(QStringLiteral("window-icon.png"));
     if (!windowIcon().save(iconPath, "PNG")) {
