@@ -314,7 +314,7 @@ void paintOutlinedTitle(QImage& card, const QString& title, const QRectF& box, c
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal half = outlineWidth / 2;
     const QPainterPath path =
-        textPathIn(title, font(kSerif, 20, QFont::Bold), box.adjusted(half, half, -half, -half), 6);
+        textPathIn(title, font(kSans, 20, QFont::Bold), box.adjusted(half, half, -half, -half), 6);
     painter.setPen(QPen(outline, outlineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
@@ -374,8 +374,8 @@ QImage waterCard(const Gradient& gradient, const Palette& palette) {
     paintBackground(card, gradient);
     paintGroove(card, gradient);
     paintEmblem(card, palette);
-    paintOutlinedTitle(card, text("灌水员资格证书"), QRectF(12, 184, 178, 18), QColor(0xC8, 0xF4, 0xFF),
-                       palette.deep, 2.4);
+    paintOutlinedTitle(card, text("灌水员资格证书"), QRectF(12, 184, 178, 18), QColor(0xB4, 0xF0, 0xFF),
+                       palette.deep, 2.0);
     printIssuer(card, kWaterIssuer + text("　颁发"), 182);
     paintPanel(card);
     printPanel(card, waterWording());
