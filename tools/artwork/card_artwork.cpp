@@ -14,7 +14,6 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -105,13 +104,25 @@ void paintPanel(QImage& card) {
 }
 
 struct Wording {
-    QString nameLead;                   // first line, before the name's blank
-    QString nameTail;                   // first line, after the blank
-    std::vector<QString> lines;         // the paragraph's later lines
+    QString nameLead;            // first line, before the name's blank
+    QString nameTail;            // first line, after the blank
+    std::vector<QString> lines;  // the paragraph's later lines
 };
 
 // A box of print given by its first and last inked pixels.
 QRect inkBox(int left, int top, int right, int bottom) { return QRect(QPoint(left, top), QPoint(right, bottom)); }
+
+// The letter spacing that spreads a full line of 14 ideographs over the
+// panel's print width, x 213..385.
+qreal gridSpacing(const QFont& body) {
+    const QString fullLine(14, QChar(0x56FD));  // 国
+    qreal low = -3, high = 6;
+    for (int step = 0; step < 40; ++step) {
+        const qreal middle = (low + high) / 2;
+        (inkOf(fullLine, body, middle).width() <= 385 - 213 + 1 ? low : high) = middle;
+    }
+    return low;
+}
 
 void printPanel(QImage& card, const Wording& wording) {
     const QFont body = bodyFont();
@@ -126,16 +137,11 @@ void printPanel(QImage& card, const Wording& wording) {
     constexpr std::array<int, 5> kLineTops{107, 123, 140, 157, 174};
     printText(card, wording.nameLead, body, inkBox(229, 107, 289, 117), kPrintInk);
     printText(card, wording.nameTail, body, inkBox(363, 107, 385, 117), kPrintInk);
-    // Later lines sit on one character grid: the spacing that spreads a full
-    // line of ideographs over x 213..385.
-    const QString gridLine(14, QChar(0x56FD));  // 国
-    qreal low = -3, high = 6;
-    for (int step = 0; step < 40; ++step) {
-        const qreal middle = (low + high) / 2;
-        (inkOf(gridLine, body, middle).width() <= 385 - 213 + 1 ? low : high) = middle;
-    }
+    // Later lines sit on one character grid, so their columns line up even
+    // where a line ends in punctuation.
+    const qreal spacing = gridSpacing(body);
     for (std::size_t i = 0; i < wording.lines.size() && i + 1 < kLineTops.size(); ++i)
-        printTextAt(card, wording.lines[i], body, QPoint(213, kLineTops[i + 1]), kPrintInk, low);
+        printTextAt(card, wording.lines[i], body, QPoint(213, kLineTops[i + 1]), kPrintInk, spacing);
 
     // Validity: label, blank x 355..373 for the number, unit "年".
     printText(card, text("有效期限："), body, inkBox(297, 222, 354, 232), kPrintInk);
