@@ -1,6 +1,7 @@
 #include "card/canvas_font.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -15,6 +16,10 @@ namespace {
 constexpr int kFaceNameByteLimit = 32;  // a face name this long no longer fits the record
 constexpr double kDefaultDpi = 96.0;
 constexpr int kLargestEmHeight = 32767;
+// 宋体 puts its baseline 220 of its 256 em units below the top of its cell,
+// and its cell is exactly one em high.
+constexpr double kSongAscentPerEm = 220.0 / 256.0;
+const QStringList kGenuineSongFaces = {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")};
 
 int toInt(const std::variant<int, QString>& value) {
     if (const int* number = std::get_if<int>(&value)) return *number;
@@ -36,10 +41,12 @@ bool hasFamily(const QStringList& families, const QString& name) {
 // fixed so the card looks the same wherever the set-up installed its fonts.
 QString resolveSongFace() {
     const QStringList families = QFontDatabase::families();
-    static const char* const kCandidates[] = {"宋体", "SimSun", "NSimSun", "Noto Serif CJK SC", "AR PL UMing CN",
-                                              "AR PL UMing TW", "AR PL SungtiL GB"};
-    for (const char* candidate : kCandidates) {
-        const QString name = QString::fromUtf8(candidate);
+    for (const QString& name : kGenuineSongFaces)
+        if (hasFamily(families, name)) return name;
+    static const char* const kStandIns[] = {"Noto Serif CJK SC", "AR PL UMing CN", "AR PL UMing TW",
+                                            "AR PL SungtiL GB"};
+    for (const char* standIn : kStandIns) {
+        const QString name = QString::fromUtf8(standIn);
         if (hasFamily(families, name)) return name;
     }
     // Not one of them installed: any face that claims Simplified Chinese beats
@@ -124,6 +131,16 @@ QFont buildFont(const FontRecord& record, double dpi) {
     font.setUnderline(record.underline);
     font.setStrikeOut(record.strikeOut);
     return font;
+}
+
+TextCell textCell(const FontRecord& record, const QFont& font) {
+    const QFontMetrics metrics(font);
+    const QString resolved = resolveFaceName(record.faceName);
+    const bool standIn = record.faceName.compare(kSongFace, Qt::CaseInsensitive) == 0 &&
+                         !kGenuineSongFaces.contains(resolved, Qt::CaseInsensitive);
+    const int em = font.pixelSize();
+    if (!standIn || em <= 0) return {metrics.ascent(), metrics.height()};
+    return {static_cast<int>(std::lround(em * kSongAscentPerEm)), em};
 }
 
 }  // namespace card

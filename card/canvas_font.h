@@ -44,4 +44,18 @@ double screenVerticalDpi();
 // The Qt font for a record (rotation is applied when drawing, not here).
 QFont buildFont(const FontRecord& record, double dpi);
 
+// The text cell a line is placed by: the top-left of the cell sits at the
+// drawing point, the baseline `ascent` below it, and the next line starts
+// `height` + 2 below.
+struct TextCell {
+    int ascent = 0;
+    int height = 0;
+};
+
+// The cell of the font built for the record. A face standing in for 宋体 gets
+// the cell 宋体 itself has (ascent 220/256 of the em, height one em) rather
+// than its own taller one, so card texts line up with the labels printed for
+// them instead of sitting a few pixels low.
+TextCell textCell(const FontRecord& record, const QFont& font);
+
 }  // namespace card

@@ -244,6 +244,8 @@ void Surface::writeAt(std::optional<int> x, std::optional<int> y, const std::vec
     painter.setFont(impl_->textFont());
     painter.setPen(toQColor(state.textColour));
     const QFontMetrics metrics = painter.fontMetrics();
+    const TextCell cell = state.canvasFont ? textCell(*state.canvasFont, painter.font())
+                                           : TextCell{metrics.ascent(), metrics.height()};
     const bool opaque = state.textBackColour != kSystemColourMarker;
     const QColor back = toQColor(state.textBackColour);
     const int angle = state.canvasFont ? state.canvasFont->angle : 0;
@@ -255,7 +257,7 @@ void Surface::writeAt(std::optional<int> x, std::optional<int> y, const std::vec
     bool drew = false;
 
     const auto drawLine = [&](const QString& line, std::int64_t lineWidth) {
-        const std::int64_t cellHeight = metrics.height();
+        const std::int64_t cellHeight = cell.height;
         if (angle == 0) {
             // Glyphs may overhang their cell by a little (italics, synthesised
             // bold); a margin of one line height covers that.
@@ -270,7 +272,7 @@ void Surface::writeAt(std::optional<int> x, std::optional<int> y, const std::vec
         // The angle counts tenths of a degree anticlockwise; y grows downward.
         if (angle != 0) painter.rotate(-angle / 10.0);
         if (opaque) painter.fillRect(QRectF(0, 0, static_cast<double>(lineWidth), static_cast<double>(cellHeight)), back);
-        painter.drawText(QPointF(0, metrics.ascent()), line);
+        painter.drawText(QPointF(0, cell.ascent), line);
         painter.restore();
         drew = true;
     };
@@ -294,7 +296,7 @@ void Surface::writeAt(std::optional<int> x, std::optional<int> y, const std::vec
             }
             // A text cell's height does not depend on its glyphs, so an empty
             // line (measured on "W") moves down as far as a written one.
-            pointY += metrics.height() + 2;
+            pointY += cell.height + 2;
             pointX = startX;
             // A CR or LF directly followed by LF is one break: CR LF, and
             // also LF LF.

@@ -44,9 +44,11 @@ void useCardFont(Surface& surface) {
     surface.setFontField(FontField::Bold, 1);
 }
 
-QFontMetrics cardFontMetrics(const Surface& surface) {
-    return QFontMetrics(card::buildFont(*surface.state().canvasFont, card::screenVerticalDpi()));
+QFont cardFont(const Surface& surface) {
+    return card::buildFont(*surface.state().canvasFont, card::screenVerticalDpi());
 }
+QFontMetrics cardFontMetrics(const Surface& surface) { return QFontMetrics(cardFont(surface)); }
+int cellHeight(const Surface& surface) { return card::textCell(*surface.state().canvasFont, cardFont(surface)).height; }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
@@ -212,7 +214,7 @@ TEST_F(SurfaceTest, TransparentTextChangesOnlyGlyphPixelsInItsCell) {
     const QImage before = surface.memoryPicture();
     surface.writeAt(10, 10, {QStringLiteral("W.")});
     const QFontMetrics metrics = cardFontMetrics(surface);
-    const QRect cell(10, 10, metrics.horizontalAdvance(QStringLiteral("W.")), metrics.height());
+    const QRect cell(10, 10, metrics.horizontalAdvance(QStringLiteral("W.")), cellHeight(surface));
 
     const std::vector<QPoint> changed = differences(before, surface.memoryPicture());
     ASSERT_FALSE(changed.empty());
@@ -226,6 +228,24 @@ TEST_F(SurfaceTest, TransparentTextChangesOnlyGlyphPixelsInItsCell) {
     EXPECT_LT(changed.size(), static_cast<std::size_t>(cell.width() * cell.height()) / 2);
 }
 
+TEST_F(SurfaceTest, SongTextFillsItsOneEmCellFromTheTop) {
+    // Card labels are printed for 宋体, whose 13-pixel cell the ideographs
+    // fill from top to bottom; a stand-in face must not sit lower than that.
+    Surface surface(60, 40, DrawingState::cardCanvas());
+    useCardFont(surface);
+    const QImage before = surface.memoryPicture();
+    surface.writeAt(5, 10, {QStringLiteral("姓名")});
+    int top = 40, bottom = -1;
+    for (const QPoint& p : differences(before, surface.memoryPicture())) {
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    EXPECT_GE(top, 8);  // antialiased ink may reach a row above the cell
+    EXPECT_LE(top, 11);
+    EXPECT_GE(bottom, 20);
+    EXPECT_LE(bottom, 23);
+}
+
 TEST_F(SurfaceTest, OpaqueTextBackgroundBoxesEachLine) {
     DrawingState state = DrawingState::cardCanvas();
     state.textBackColour = 0x00FF00;  // green
@@ -234,8 +254,8 @@ TEST_F(SurfaceTest, OpaqueTextBackgroundBoxesEachLine) {
     // Each line ends in "." so no glyph overhangs its box (a bold W may).
     surface.writeAt(10, 10, {QStringLiteral("W.\nW.")});
     const QFontMetrics metrics = cardFontMetrics(surface);
-    const int line = metrics.height() + 2;
-    const QRect first(10, 10, metrics.horizontalAdvance(QStringLiteral("W.")), metrics.height());
+    const int line = cellHeight(surface) + 2;
+    const QRect first(10, 10, metrics.horizontalAdvance(QStringLiteral("W.")), cellHeight(surface));
     const QRect second = first.translated(0, line);
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 100; ++x) {
@@ -280,7 +300,7 @@ TEST_F(SurfaceTest, LineBreaksAndValuesPlaceEachPieceWhereTheRulesSay) {
         useCardFont(pieces);
         const QFontMetrics metrics = cardFontMetrics(pieces);
         for (const Piece& p : c.pieces)
-            pieces.writeAt(7 + metrics.horizontalAdvance(p.before), 5 + p.lineCount * (metrics.height() + 2),
+            pieces.writeAt(7 + metrics.horizontalAdvance(p.before), 5 + p.lineCount * (cellHeight(pieces) + 2),
                            {p.text});
         EXPECT_TRUE(differences(whole.memoryPicture(), pieces.memoryPicture()).empty()) << c.name;
         EXPECT_FALSE(differences(whole.memoryPicture(), Surface(120, 80, DrawingState::cardCanvas()).memoryPicture()).empty()) << c.name;
