@@ -320,6 +320,23 @@ TEST_F(SurfaceTest, OmittedPointIsTheCurrentPositionWhichTextLeavesAlone) {
     EXPECT_TRUE(differences(given.memoryPicture(), omitted.memoryPicture()).empty());
 }
 
+TEST_F(SurfaceTest, AnAngleOfNinetyDegreesWritesUpwardFromThePoint) {
+    Surface surface(60, 60, DrawingState::cardCanvas());
+    useCardFont(surface);
+    surface.setFontField(FontField::Angle, 900);
+    const QImage before = surface.memoryPicture();
+    surface.writeAt(20, 50, {QStringLiteral("姓名")});
+    const std::vector<QPoint> changed = differences(before, surface.memoryPicture());
+    ASSERT_FALSE(changed.empty());
+    int highest = 60;
+    for (const QPoint& p : changed) {
+        EXPECT_LE(p.y(), 51) << p.x() << "," << p.y();
+        EXPECT_GE(p.x(), 17) << p.x() << "," << p.y();  // ink may reach two pixels past the cell top
+        highest = std::min(highest, p.y());
+    }
+    EXPECT_LT(highest, 30) << "two characters reach well above the point";
+}
+
 TEST_F(SurfaceTest, TextFarOutsideThePictureIsClippedAway) {
     Surface surface(50, 20, DrawingState::cardCanvas());
     useCardFont(surface);
@@ -409,6 +426,65 @@ TEST_F(SurfaceTest, StretchingAveragesWhenSmoothElseRepeatsWholeRowsAndColumns) 
                 else
                     EXPECT_TRUE(grey == 0 || grey == 255) << "nearest at " << x << "," << y << ": " << grey;
             }
+    }
+}
+
+// An 8 × 1 one-bit PCX, bits 0000 1111.
+std::vector<std::uint8_t> pcx1EightByOne() {
+    std::vector<std::uint8_t> file(128, 0);
+    file[0] = 0x0A;
+    file[1] = 3;  // version
+    file[2] = 1;  // run-length coding
+    file[3] = 1;  // bits per pixel
+    file[8] = 7;  // xmax; ymin, ymax and xmin stay 0
+    file[65] = 1;  // planes
+    file[66] = 1;  // bytes per line
+    file.push_back(0x0F);
+    return file;
+}
+
+// A 2 × 2 24-bit icon whose mask makes the top-left pixel transparent.
+std::vector<std::uint8_t> iconTwoByTwo() {
+    std::vector<std::uint8_t> file = {0, 0, 1, 0, 1, 0,                       // icon, one entry
+                                      2, 2, 0, 0, 1, 0, 24, 0, 64, 0, 0, 0, 22, 0, 0, 0};
+    const std::uint8_t info[40] = {40, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 24, 0};  // height counts the mask rows
+    file.insert(file.end(), info, info + 40);
+    for (int row = 0; row < 2; ++row)  // colour rows bottom-up, blue pixels, padded to 8 bytes
+        file.insert(file.end(), {0xFF, 0, 0, 0xFF, 0, 0, 0, 0});
+    file.insert(file.end(), {0x00, 0, 0, 0});  // mask, bottom row: both opaque
+    file.insert(file.end(), {0x80, 0, 0, 0});  // mask, top row: left pixel transparent
+    return file;
+}
+
+TEST_F(SurfaceTest, OneBitPcxTakesItsColoursFromTheContextAndIconMasksLeaveTheSurface) {
+    DrawingState state = DrawingState::cardCanvas();
+    state.brushColour = 0x0000FF;  // red for 0 bits
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        card::Colour textBack;
+        std::vector<std::pair<QPoint, QRgb>> probes;
+    };
+    const Case cases[] = {
+        {"pcx, transparent text background", pcx1EightByOne(), card::kSystemColourMarker,
+         {{{0, 0}, 0xFF0000}, {{3, 0}, 0xFF0000}, {{4, 0}, kWhite}, {{7, 0}, kWhite}}},
+        {"pcx, green text background", pcx1EightByOne(), 0x00FF00,
+         {{{3, 0}, 0xFF0000}, {{4, 0}, 0x00FF00}, {{7, 0}, 0x00FF00}}},
+        {"icon", iconTwoByTwo(), card::kSystemColourMarker,
+         {{{0, 0}, 0x123456}, {{1, 0}, 0x0000FF}, {{0, 1}, 0x0000FF}, {{1, 1}, 0x0000FF}}},
+    };
+    for (const Case& c : cases) {
+        const LoadedPicture picture(c.bytes);
+        ASSERT_NE(picture.handle, 0) << c.name;
+        DrawingState drawn = state;
+        drawn.textBackColour = c.textBack;
+        Surface surface(8, 2, drawn);
+        // What was there before, to see the icon's mask leave it.
+        const Surface under(8, 2, withBackground(0x563412));
+        under.copyTo(surface);
+        surface.drawPicture(picture.handle, 0, 0);
+        for (const auto& [at, want] : c.probes)
+            EXPECT_EQ(pixel(surface, at.x(), at.y()), want) << c.name << " at " << at.x() << "," << at.y();
     }
 }
 
