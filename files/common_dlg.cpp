@@ -25,6 +25,22 @@ QString withoutTrailingSpace(const QString& text) {
     return text.left(end);
 }
 
+// Qt decides whether a typed name is a folder (which gets no default
+// extension) by looking it up in the process's current folder, although the
+// name belongs to the chooser's folder: "card" typed in the save chooser
+// stayed "card" whenever the current folder held a folder "card". While Qt
+// reads the typed name, the current folder is the chooser's.
+class CurrentFolderAs {
+public:
+    explicit CurrentFolderAs(const QString& folder) : saved_(QDir::currentPath()) { QDir::setCurrent(folder); }
+    ~CurrentFolderAs() { QDir::setCurrent(saved_); }
+    CurrentFolderAs(const CurrentFolderAs&) = delete;
+    CurrentFolderAs& operator=(const CurrentFolderAs&) = delete;
+
+private:
+    QString saved_;
+};
+
 // Qt's own file dialog with the checks it does not make itself: a folder
 // that must exist, and a question before accepting a name that does not
 // exist yet. Qt already refuses missing files (ExistingFile) and asks before
@@ -37,6 +53,7 @@ public:
           promptToCreate_(request.promptToCreate) {}
 
     void accept() override {
+        const CurrentFolderAs chooserFolder(directory().absolutePath());
         const QStringList files = selectedFiles();
         if (!files.isEmpty()) {
             const QFileInfo info(files.first());
@@ -142,6 +159,7 @@ std::optional<QString> showFileDialog(const ChooserRequest& request) {
 
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    const CurrentFolderAs chooserFolder(dialog.directory().absolutePath());
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty())
         return std::nullopt;

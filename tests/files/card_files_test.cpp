@@ -11,6 +11,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "card/surface.h"
 #include "files/error_box.h"
 #include "files/write_file.h"
 #include "modal_script.h"
@@ -127,6 +128,17 @@ TEST_F(CardFilesTest, SaveWritesExactlyTheCardBytesOverAnyOldFile) {
     EXPECT_EQ(requests[0].nameFilters, QStringList({QStringLiteral("图片文件(*.bmp) (*.bmp)")}));
     EXPECT_TRUE(requests[0].promptToOverwrite);
     EXPECT_EQ(requests[0].owner, &window);
+}
+
+TEST_F(CardFilesTest, SavesTheExportedCardAsIs) {
+    card::Surface canvas(400, 280, card::DrawingState::cardCanvas());
+    canvas.drawRectangle(10, 10, 100, 60);
+    const Bytes exported = canvas.getPicture();
+    ASSERT_EQ(exported.size(), kCardSize);
+    answer = inFolder(QStringLiteral("card"));  // as the chooser hands it over: no extension added here
+    files::onMakeClicked(*dialog, [&] { return canvas.getPicture(); });
+    EXPECT_EQ(readAll(inFolder(QStringLiteral("card"))), exported);
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(CardFilesTest, HandlersShareTheLastPathAndTheBmpExtension) {

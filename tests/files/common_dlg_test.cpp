@@ -267,6 +267,11 @@ protected:
 };
 
 TEST_F(RealChooserTest, AddsTheDefaultExtensionOnlyToNamesWithoutOne) {
+    // The process's current folder holds a folder named like the typed
+    // name; that must not stop the extension in the chooser's own folder.
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QDir(elsewhere.path()).mkpath(QStringLiteral("card")));
+    ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
     const struct {
         QString typed, want;
     } rows[] = {{QStringLiteral("card"), QStringLiteral("card.bmp")},
@@ -280,6 +285,7 @@ TEST_F(RealChooserTest, AddsTheDefaultExtensionOnlyToNamesWithoutOne) {
         EXPECT_EQ(dialog.fileName(), inFolder(row.want));
         EXPECT_TRUE(typing.finished());
         dialog.setFileName(QString());
+        ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
     }
 }
 
