@@ -6,9 +6,15 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <variant>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "pictures/assets.h"
 #include "pictures/decoders.h"
@@ -90,16 +96,61 @@ QString photoProblem(const QString& path) {
     return QStringLiteral("cannot be read");
 }
 
-QString writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return QStringLiteral("cannot write ") + path + QStringLiteral(": ") + file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("cannot write ") + path + QStringLiteral(": ") + reason;
+QString writeFileAtomically(const QString& path, std::span<const char> bytes) {
+    const QFileInfo target(path);
+    const QByteArray finalName = QFile::encodeName(target.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    const QByteArray hiddenStem = folder + "/." + QFile::encodeName(target.fileName()) + ".tmp-" +
+                                  QByteArray::number(qint64(getpid())) + '-';
+    auto failure = [&](const char* what, int error) {
+        return QStringLiteral("cannot write %1: %2 (%3)").arg(path, QString::fromLatin1(what), QString::fromLocal8Bit(std::strerror(error)));
+    };
+
+    // A fresh hidden name; O_EXCL never reuses a file someone else made.
+    static unsigned counter = 0;
+    QByteArray partial;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        partial = hiddenStem + QByteArray::number(++counter);
+        fd = ::open(partial.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return failure("cannot create a file in its folder", errno);
     }
-    if (!file.commit()) return QStringLiteral("cannot write ") + path + QStringLiteral(": ") + file.errorString();
+    if (fd < 0) return failure("cannot create a file in its folder", EEXIST);
+
+    // A replaced file keeps its permissions.
+    struct stat existing {};
+    if (::stat(finalName.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) ::fchmod(fd, existing.st_mode & 07777);
+
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            ::close(fd);
+            ::unlink(partial.constData());
+            return failure("write failed", error);
+        }
+        done += std::size_t(n);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(partial.constData());
+        return failure("write failed", error);
+    }
+    if (::rename(partial.constData(), finalName.constData()) != 0) {
+        const int error = errno;
+        ::unlink(partial.constData());
+        return failure("cannot put the file in place", error);
+    }
     return {};
+}
+
+void syncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::syncfs(fd);
+    ::close(fd);
 }
 
 CardRenderer::CardRenderer() : surface_(kCardWidth, kCardHeight, card::DrawingState::cardCanvas()) {}
@@ -123,19 +174,18 @@ QString CardRenderer::render(const CardJob& job) {
     if (card::composeCard(surface_, inputs, job.date) != card::ComposeResult::Done)
         return QStringLiteral("template must be 1 to %1").arg(pictures::kTemplateCount);
 
-    QByteArray bytes;
     if (wantsPng(job.outputPath)) {
-        QBuffer buffer(&bytes);
+        QByteArray png;
+        QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
         if (!writer.write(surface_.memoryPicture().convertToFormat(QImage::Format_RGB888)))
             return QStringLiteral("cannot encode PNG: ") + writer.errorString();
-    } else {
-        const std::vector<std::uint8_t> bmp = surface_.getPicture();
-        if (bmp.empty()) return QStringLiteral("the card canvas gave no picture");
-        bytes = QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size()));
+        return writeFileAtomically(job.outputPath, {png.constData(), size_t(png.size())});
     }
-    return writeFileAtomically(job.outputPath, bytes);
+    const std::vector<std::uint8_t> bmp = surface_.getPicture();
+    if (bmp.empty()) return QStringLiteral("the card canvas gave no picture");
+    return writeFileAtomically(job.outputPath, {reinterpret_cast<const char*>(bmp.data()), bmp.size()});
 }
 
 }  // namespace render

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 
 #include "card/card_composer.h"
 #include "card/surface.h"
@@ -61,8 +62,16 @@ private:
 // Why the photo at `path` does not load, or an empty text when it does.
 QString photoProblem(const QString& path);
 
-// Writes `bytes` to `path` through a temporary file in the same folder that
-// is renamed over the target on success. Returns the reason on failure.
-QString writeFileAtomically(const QString& path, const QByteArray& bytes);
+// Writes `bytes` to `path` atomically: into a new hidden file beside it
+// (".NAME.tmp-…"), renamed over `path` only when every byte is written, so
+// `path` holds either its old content or the complete new one, never a part;
+// the hidden file is removed on failure. There is no flush to disk per file
+// (a batch flushes once at its end, see syncFolder). Returns the reason on
+// failure.
+QString writeFileAtomically(const QString& path, std::span<const char> bytes);
+
+// Asks the file system holding `folder` to put everything written so far on
+// disk (one flush for a whole batch instead of one per card).
+void syncFolder(const QString& folder);
 
 }  // namespace render
