@@ -36,7 +36,6 @@ struct ScriptedChooser {
 class CommonDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        files_test::testApp();
         savedFolder_ = QDir::currentPath();
         files::setErrorBox([this](const files::ErrorMessage& message) { errors.push_back(message.text); });
     }
@@ -46,6 +45,7 @@ protected:
         QDir::setCurrent(savedFolder_);
     }
 
+    QApplication& app = files_test::testApp();  // before any widget, here or in a derived fixture
     std::vector<QString> errors;
 
 private:
