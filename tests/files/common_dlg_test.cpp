@@ -319,6 +319,19 @@ TEST_F(RealChooserTest, HonoursOverwriteAndFolderChecks) {
     EXPECT_TRUE(refusal.contains(QStringLiteral("nowhere"))) << refusal.toStdString();
     EXPECT_EQ(dialog.fileName(), inFolder(QStringLiteral("old.bmp")));
 
+    // promptToCreate asks before taking a name that does not exist yet.
+    dialog.setPromptToCreate(true);
+    files_test::ModalScript create;
+    QString createQuestion;
+    create.onFileDialog([](QFileDialog& d) { files_test::typeAndAccept(d, QStringLiteral("fresh")); });
+    create.onMessageBox(QMessageBox::No, &createQuestion);
+    create.onFileDialog([](QFileDialog& d) { d.reject(); });
+    create.start();
+    EXPECT_FALSE(dialog.openDialog());
+    EXPECT_TRUE(create.finished());
+    EXPECT_TRUE(createQuestion.contains(QStringLiteral("fresh.bmp"))) << createQuestion.toStdString();
+    dialog.setPromptToCreate(false);
+
     // Without promptToOverwrite an existing name is taken at once.
     dialog.setPromptToOverwrite(false);
     files_test::ModalScript quiet;
