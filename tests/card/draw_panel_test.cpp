@@ -19,8 +19,10 @@ QApplication& application() {
     static int argc = 1;
     static char name[] = "draw_panel_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own globals are gone by the time statics are, and
+    // tearing the application down then crashes.
+    static auto* app = new QApplication(argc, argv);
+    return *app;
 }
 
 class DrawPanelTest : public ::testing::Test {
