@@ -13,12 +13,14 @@
 
 namespace apptest {
 
+// Kept to the end of the process on purpose: the test library's own input
+// devices are destroyed at exit and must not outlive the application.
 inline QApplication& application() {
     static int argc = 1;
     static char name[] = "app_test";
     static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
 }
 
 // Start-up steps 2 and 4 to 7, without the message loop. Shown and active.

@@ -271,4 +271,15 @@ TEST(DrawCardDeathTest, ATemplateChoiceOutsideTheListIsError9) {
     app::setErrorBox({});
 }
 
+TEST(DrawCardDeathTest, AnErrorDuringCreatedShowsOnlyTheBox) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto window = apptest::buildOnly();
+    ASSERT_TRUE(window);
+    window->control<app::ComboBox>(QStringLiteral("组合框2"))->setCurrentIndex(-1);
+    app::setErrorBox(printErrorBox);
+    EXPECT_EXIT(app::raiseEvent(window->ref(), app::Event::Created), ::testing::ExitedWithCode(255),
+                "\\[错误\\|window hidden\\] 运行时出错!\r\n\r\n错误代码：9\r\n");
+    app::setErrorBox({});
+}
+
 }  // namespace

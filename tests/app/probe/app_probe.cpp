@@ -78,11 +78,18 @@ int main(int argc, char** argv) {
         return 4;  // not reached: the report ends the process
     }
     if (std::strcmp(mode, "esc") == 0) {
-        QTimer::singleShot(100, [] {
+        // Once the window is up and a control has the focus.
+        auto* poll = new QTimer(&application);
+        QObject::connect(poll, &QTimer::timeout, poll, [poll] {
             QWidget* focus = QApplication::focusWidget();
-            say(QStringLiteral("pressing Esc in ") + (focus != nullptr ? focus->metaObject()->className() : "nothing"));
-            QTest::keyClick(focus != nullptr ? focus : QApplication::activeWindow(), Qt::Key_Escape);
+            if (focus == nullptr) {
+                return;
+            }
+            poll->stop();
+            say(QStringLiteral("pressing Esc in ") + focus->metaObject()->className());
+            QTest::keyClick(focus, Qt::Key_Escape);
         });
+        poll->start(50);
         return app::start(application);
     }
     return 2;
