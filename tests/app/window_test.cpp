@@ -117,6 +117,34 @@ TEST(MainWindow, LaterSiblingsLieAbove) {
     EXPECT_EQ(window->childAt(QPoint(281, 45)), named(*window, u"编辑框3"));
 }
 
+// Both frames look alike although one is white by its background colour and
+// the other by its fill colour; the window around them is the face colour.
+TEST(MainWindow, FramesShowWhiteInsideABlackOutline) {
+    auto window = apptest::launch();
+    ASSERT_TRUE(window);
+    const QImage shot = window->grab().toImage();
+    struct Row {
+        const char* where;
+        QPoint at;
+        QColor colour;
+    };
+    const Row rows[] = {
+        {"外形框1 top-left corner", {8, 8}, Qt::black},
+        {"外形框1 bottom-right corner", {417, 95}, Qt::black},
+        {"inside 外形框1", {12, 90}, Qt::white},
+        {"外形框2 top-left corner", {8, 102}, Qt::black},
+        {"外形框2 bottom-right corner", {417, 392}, Qt::black},
+        {"inside 外形框2, between outline and canvas", {10, 390}, Qt::white},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(shot.pixelColor(row.at), row.colour) << row.where;
+    }
+    const QColor face = shot.pixelColor(4, 4);
+    EXPECT_NE(face, QColor(Qt::white));
+    EXPECT_EQ(face, QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(shot.pixelColor(421, 397), face);  // the margin below 外形框2 after the fit
+}
+
 // Tab and Shift+Tab in the stored order, both wrapping; Enter moves nothing.
 TEST(MainWindow, TabOrderBothWaysAndEnter) {
     auto window = apptest::launch();
