@@ -59,9 +59,10 @@ inline std::uint64_t expectedPixelBytes(const pictures::Picture& p) {
 inline void checkPicture(const pictures::Picture& p) {
     if (p.width <= 0 || p.height <= 0) fail("a loaded picture has no area");
     if (p.width > pictures::kMaxDimension || p.height > pictures::kMaxDimension) fail("side beyond kMaxDimension");
-    // Drawing flattens the picture to 4 bytes a pixel at its natural size, so
-    // that is what the budget has to cover.
-    if (!pictures::checkedPixelBytes(p.width, p.height, 4)) fail("natural size beyond the pixel budget");
+    // Every kind fits the budget at 3 bytes a pixel at its natural size (the
+    // kinds kept as indices are bounded at the 4 bytes drawing needs).
+    if (!pictures::checkedPixelBytes(p.width, p.height, 3)) fail("natural size beyond the pixel budget");
+    if (p.pixels.size() > pictures::kMaxPixelBytes) fail("pixels beyond the pixel budget");
     if (p.kind == pictures::PictureKind::Gif && (p.imageWidth < 0 || p.imageHeight < 0))
         fail("negative GIF image size");
     if (p.pixels.size() != expectedPixelBytes(p)) fail("pixel buffer does not match the picture's size");
