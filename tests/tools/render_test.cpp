@@ -172,12 +172,14 @@ TEST(RenderList, WritesOneCardPerRowAsTheWindowWould) {
     QFile::copy(kPhoto, dir.filePath(QStringLiteral("face.bmp")));
     // Columns in an unusual order and case, a BOM, CRLF line ends, a quoted
     // name holding a comma and a quote, a photo relative to the list's
-    // folder, and a row that leaves the file name to the default.
+    // folder, a row that leaves the file name to the default, blank lines.
     writeText(list,
               "\xEF\xBB\xBFTemplate,file,name,sex,age,photo,date\r\n"
               "2,first.bmp,\"张, \"\"三\"\"\",女,30,face.bmp,2025-01-09\r\n"
               "4,second.png,李四,保密,,,2024-12-31\r\n"
-              "1,,王五,男,5,,2025-01-09\r\n");
+              "\r\n"
+              "1,,王五,男,5,,2025-01-09\r\n"
+              ",,,,,,\r\n");  // what spreadsheets write after the last row: skipped
     const QString outDir = dir.filePath(QStringLiteral("out"));
     const RenderRun run = runRender({"--csv", list, "--out-dir", outDir});
     EXPECT_EQ(run.exitCode, 0) << run.errorLines.join('\n').toStdString();

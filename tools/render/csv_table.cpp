@@ -84,8 +84,13 @@ CsvRecord readRecord(const QByteArray& text, qsizetype& pos, int& line) {
     return record;
 }
 
+// An empty line, or one of empty fields only (",,,", as spreadsheets export
+// the rows after the last one used).
 bool isBlank(const CsvRecord& record) {
-    return record.error.isEmpty() && record.fields.size() == 1 && record.fields.front().trimmed().isEmpty();
+    if (!record.error.isEmpty()) return false;
+    for (const QString& field : record.fields)
+        if (!field.trimmed().isEmpty()) return false;
+    return true;
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // text, comma-separated, fields optionally in double quotes (a doubled quote
 // inside quotes is one quote; quoted fields may hold commas and line breaks).
 // Lines may end in LF or CRLF; a leading byte-order mark is skipped; blank
-// lines are skipped.
+// lines, and lines of empty fields only, are skipped.
 #pragma once
 
 #include <QByteArray>
