@@ -1,7 +1,8 @@
 // Fuzzes loadPicture from a file path, the way the user's photo is loaded:
 // the input is written to a temporary file first. The file is read in chunks
 // where the bytes entry sees everything at once, so both entries must agree:
-// the same picture, or both 0.
+// the same picture, or both 0. The file name is made unique once (mkstemp)
+// and the file is written afresh for each input.
 #include <unistd.h>
 
 #include <cstddef>
@@ -17,10 +18,6 @@ namespace {
 std::string& tempPath() {
     static std::string path;
     return path;
-}
-
-void removeTempFile() {
-    if (!tempPath().empty()) ::unlink(tempPath().c_str());
 }
 
 bool writeAll(const std::uint8_t* data, std::size_t size) {
@@ -44,14 +41,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) fuzzing::fail("cannot make a temporary file");
     ::close(fd);
+    ::unlink(pattern.c_str());
     tempPath() = pattern;
-    std::atexit(removeTempFile);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (!writeAll(data, size)) fuzzing::fail("cannot write the temporary file");
     const auto fromFile = pictures::loadPicture(tempPath());
+    // The file exists only while it is loaded, so a run that is stopped
+    // leaves nothing behind.
+    ::unlink(tempPath().c_str());
     const auto fromBytes = pictures::loadPicture(data, static_cast<std::int64_t>(size));
     if ((fromFile == 0) != (fromBytes == 0)) fuzzing::fail("path and bytes entries disagree on loading");
     if (fromFile != 0) {

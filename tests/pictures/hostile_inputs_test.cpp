@@ -647,11 +647,18 @@ INSTANTIATE_TEST_SUITE_P(Truncation, HostileInput, testing::ValuesIn(truncationR
 // turn. Each attempt gives 0 or a complete picture (never an exception through
 // loadPicture, which would end the program), and nothing stays registered or
 // leaks (the sanitizer build checks leaks at exit).
-std::filesystem::path writeTemporary(const Data& data, const std::string& name) {
-    const auto path = std::filesystem::temp_directory_path() / ("tess-hostile-" + std::to_string(::getpid()) + "-" + name);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    return path;
-}
+// A file holding `data` for as long as it lives.
+struct TemporaryFile {
+    TemporaryFile(const Data& data, const std::string& name)
+        : path(std::filesystem::temp_directory_path() / ("tess-hostile-" + std::to_string(::getpid()) + "-" + name)) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    }
+    ~TemporaryFile() { std::filesystem::remove(path); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    std::filesystem::path path;
+};
 
 TEST(HostileAllocation, EveryFailedAllocationGivesZero) {
     const std::vector<std::pair<std::string, Data>> files{
@@ -662,11 +669,11 @@ TEST(HostileAllocation, EveryFailedAllocationGivesZero) {
         {"pcx8", Pcx{}.build()},
         {"pcx1", Pcx{.version = 3, .bits = 1, .xmax = 15, .bytesPerLine = 2}.build()},
     };
-    for (const auto& file : files) {
-        const std::string& name = file.first;
-        const Data& data = file.second;
-        const auto path = writeTemporary(data, name);
-        const std::string pathText = path.string();
+    for (const auto& sample : files) {
+        const std::string& name = sample.first;
+        const Data& data = sample.second;
+        const TemporaryFile file(data, name);
+        const std::string pathText = file.path.string();
         for (const bool fromPath : {false, true}) {
             SCOPED_TRACE(name + (fromPath ? " from a path" : " from bytes"));
             auto load = [&] {
@@ -688,7 +695,6 @@ TEST(HostileAllocation, EveryFailedAllocationGivesZero) {
                 pictures::unloadPicture(handle);
             }
         }
-        std::filesystem::remove(path);
     }
 }
 
