@@ -123,7 +123,7 @@ struct Bmp {
     std::int64_t tableEntries = -1;  // -1: what the header announces
     std::int64_t pixelBytes = -1;    // -1: every row, padded
     std::int64_t offset = -1;        // -1: right after the table
-    Data pixels;                     // used instead of the pattern when given
+    Data pixels{};                   // used instead of the pattern when given
 
     Data build() const {
         const std::int64_t entries =
@@ -225,9 +225,9 @@ struct Gif {
     unsigned localEntries = 0;
     bool interlaced = false;
     std::uint8_t minimumCodeSize = 2;
-    std::vector<unsigned> codes;  // empty: literal codes of the pixel pattern
-    std::optional<Data> imageData;
-    Data beforeImage;
+    std::vector<unsigned> codes{};  // empty: literal codes of the pixel pattern
+    std::optional<Data> imageData{};
+    Data beforeImage{};
 
     Data build() const {
         Data d{'G', 'I', 'F', '8', '9', 'a'};
@@ -291,11 +291,11 @@ struct IconImage {
 };
 
 struct IconEntry {
-    Data image;
+    Data image{};
     std::uint8_t widthByte = 4;
     std::uint8_t colourCount = 0;
-    std::optional<std::uint32_t> offset;     // default: where the image is put
-    std::optional<std::uint32_t> byteCount;  // default: the image's length
+    std::optional<std::uint32_t> offset{};     // default: where the image is put
+    std::optional<std::uint32_t> byteCount{};  // default: the image's length
 };
 
 Data iconFile(const std::vector<IconEntry>& entries, std::uint16_t type = 1,
@@ -324,7 +324,7 @@ Data icon(const IconImage& image) { return iconFile({IconEntry{.image = image.bu
 struct Pcx {
     std::uint8_t version = 5, bits = 8, planes = 1;
     std::uint16_t xmin = 0, ymin = 0, xmax = 3, ymax = 1, bytesPerLine = 4;
-    std::optional<Data> body;  // default: literal lines, then the table for 8 bits
+    std::optional<Data> body{};  // default: literal lines, then the table for 8 bits
 
     Data build() const {
         Data d{0x0A, version, 1, bits};
@@ -623,8 +623,11 @@ TEST_P(HostileInput, LoadsOrFailsQuicklyWithinTheBudget) {
 
     EXPECT_LT(run.took, kRowTimeLimit);
     EXPECT_LE(run.peak, row.peakLimit);
-    if (row.outcome == Outcome::Fails) EXPECT_EQ(run.handle, 0);
-    if (row.outcome == Outcome::Loads) EXPECT_NE(run.handle, 0);
+    if (row.outcome == Outcome::Fails) {
+        EXPECT_EQ(run.handle, 0);
+    } else if (row.outcome == Outcome::Loads) {
+        EXPECT_NE(run.handle, 0);
+    }
     if (run.handle != 0) {
         ASSERT_NE(picture, nullptr);
         EXPECT_GT(picture->width, 0);
@@ -691,7 +694,9 @@ TEST(HostileAllocation, EveryFailedAllocationGivesZero) {
                 const PictureHandle handle = load();
                 const bool injected = counter.failCountdown == 0;
                 counter.failCountdown = 0;
-                if (injected) EXPECT_EQ(handle, 0) << "allocation " << failing << " of " << needed << " failed but the load went on";
+                if (injected) {
+                    EXPECT_EQ(handle, 0) << "allocation " << failing << " of " << needed << " failed but the load went on";
+                }
                 pictures::unloadPicture(handle);
             }
         }
