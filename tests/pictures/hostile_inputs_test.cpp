@@ -17,6 +17,7 @@
 #include <iterator>
 #include <new>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -405,6 +406,9 @@ struct Row {
     std::function<void(const Picture&)> check;  // for rows that load
     std::size_t peakLimit;
 };
+
+// Failures name the row, not its bytes.
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 Row giant(std::string name, Data data) { return Row{std::move(name), Outcome::Fails, std::move(data), {}, kRefusedGiantLimit}; }
 
