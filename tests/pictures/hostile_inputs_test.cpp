@@ -392,6 +392,34 @@ Data jpegWithSize(std::uint16_t width, std::uint16_t height) {
     return d;
 }
 
+// A progressive JPEG of the given size (4:2:0) whose DC scan and `scans` AC
+// scans of the brightness carry no data at all: each scan costs a few bytes
+// of header and a pass over every block of the picture.
+Data progressiveJpegOfEmptyScans(std::uint16_t width, std::uint16_t height, int scans) {
+    Data d{0xFF, 0xD8};
+    auto segment = [&](std::uint8_t marker, const Data& payload) {
+        append(d, {0xFF, marker, static_cast<std::uint8_t>((payload.size() + 2) >> 8), static_cast<std::uint8_t>(payload.size() + 2)});
+        append(d, payload);
+    };
+    Data quantisation{0};
+    quantisation.resize(65, 1);
+    segment(0xDB, quantisation);
+    segment(0xC2, {8, static_cast<std::uint8_t>(height >> 8), static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(width >> 8),
+                   static_cast<std::uint8_t>(width), 3, 1, 0x22, 0, 2, 0x11, 0, 3, 0x11, 0});
+    Data oneSymbol(16, 0);
+    oneSymbol[0] = 1;  // one code of length 1
+    oneSymbol.push_back(0);
+    Data dcTable{0x00}, acTable{0x10};
+    append(dcTable, oneSymbol);
+    append(acTable, oneSymbol);
+    segment(0xC4, dcTable);
+    segment(0xC4, acTable);
+    segment(0xDA, {3, 1, 0, 2, 0, 3, 0, 0, 0, 0});
+    for (int i = 0; i < scans; ++i) segment(0xDA, {1, 1, 0, 1, 63, 0});
+    append(d, {0xFF, 0xD9});
+    return d;
+}
+
 // ---- The table -----------------------------------------------------------------
 enum class Outcome { Loads, Fails, Either };  // Either: the format leaves it open
 
@@ -504,6 +532,10 @@ std::vector<Row> hostileRows() {
     }
     add({"gif_more_pixels_than_the_image", Outcome::Loads,
          Gif{.imageWidth = 2, .imageHeight = 1, .codes = literalCodes(2, indicesBelow4(5000))}.build(), sized(PictureKind::Gif, 4, 4)});
+
+    // Progressive JPEG scans that carry nothing but still cost a pass each.
+    add({"jpeg_a_few_empty_scans", Outcome::Loads, progressiveJpegOfEmptyScans(64, 48, 9), sized(PictureKind::Jpeg, 64, 48)});
+    add({"jpeg_a_hundred_empty_scans", Outcome::Fails, progressiveJpegOfEmptyScans(1000, 1000, 100)});
 
     // Runs crossing line ends, and lines that do not fit the width.
     add({"pcx8_runs_cross_every_line_end", Outcome::Either,
