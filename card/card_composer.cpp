@@ -53,8 +53,11 @@ ComposeResult composeCard(Surface& surface, const CardInputs& inputs, const Card
     // Only the existence test chooses between the file and the default photo;
     // a file that is no picture loads as 0 and leaves the template showing.
     const QString photoPath = trimPhotoPath(inputs.photoPath);
+    // The photo is only ever drawn at the photo area's size, so a JPEG can be
+    // decoded at a reduced scale, and an unchanged file is not decoded again.
+    const pictures::DrawSizeHint photoSize{kPhotoArea.width(), kPhotoArea.height()};
     const pictures::PictureHandle photo = photoPathExists(photoPath)
-                                              ? pictures::loadPicture(QFile::encodeName(photoPath).toStdString())
+                                              ? pictures::loadPicture(QFile::encodeName(photoPath).toStdString(), photoSize)
                                               : loadBytes(pictures::defaultPhoto());
     surface.drawPicture(photo, kPhotoArea.left(), kPhotoArea.top(), kPhotoArea.width(), kPhotoArea.height());
     pictures::unloadPicture(photo);

@@ -63,8 +63,41 @@ struct Box {
 
 Box boxOf(const QImage& image) { return {0, 0, image.width(), image.height()}; }
 
+// Opaque pictures up to this size are converted into memory the surface
+// keeps (a template is 400 × 280), so a redraw does not fault in fresh pages.
+constexpr std::size_t kKeptPicturePixels = 1024 * 1024;
+
+// A JPEG or BMP picture is opaque red, green, blue: its premultiplied form is
+// the same colours with alpha 255, written in one pass without the general
+// flattening and conversion below (the pixels are those that path gives).
+// The image uses `kept` as its memory when the picture is small enough, so it
+// lives no longer than the next conversion into `kept`.
+QImage opaqueToImage(const pictures::Picture& picture, std::vector<QRgb>& kept) {
+    const auto width = static_cast<std::size_t>(picture.width);
+    const auto count = width * static_cast<std::size_t>(picture.height);
+    QImage image;
+    if (count <= kKeptPicturePixels) {
+        if (kept.size() < count) kept.resize(count);
+        image = QImage(reinterpret_cast<uchar*>(kept.data()), picture.width, picture.height,
+                       static_cast<qsizetype>(width * sizeof(QRgb)), QImage::Format_ARGB32_Premultiplied);
+    } else {
+        image = QImage(picture.width, picture.height, QImage::Format_ARGB32_Premultiplied);
+    }
+    if (image.isNull()) return image;
+    for (int y = 0; y < picture.height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const std::uint8_t* source = picture.pixels.data() + static_cast<std::size_t>(y) * width * 3;
+        for (std::size_t x = 0; x < width; ++x, source += 3) row[x] = qRgb(source[0], source[1], source[2]);
+    }
+    return image;
+}
+
 // The decoded picture as the canvas draws it, converted afresh on each draw.
-QImage toImage(const pictures::Picture& picture, pictures::Rgb pcxZero, pictures::Rgb pcxOne) {
+QImage toImage(const pictures::Picture& picture, pictures::Rgb pcxZero, pictures::Rgb pcxOne, std::vector<QRgb>& kept) {
+    if (picture.kind == pictures::PictureKind::Jpeg || picture.kind == pictures::PictureKind::Bmp) {
+        if (picture.pixels.size() == static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 3)
+            return opaqueToImage(picture, kept);
+    }
     const std::vector<pictures::Rgba> pixels = pictures::flattenPicture(picture, pcxZero, pcxOne);
     QImage image(picture.width, picture.height, QImage::Format_ARGB32);
     if (image.isNull()) return image;
@@ -102,6 +135,7 @@ struct Surface::Impl {
     std::int64_t positionY = 0;
     bool smoothStretching = true;
     std::function<void(const QRect&)> listener;
+    std::vector<QRgb> pictureMemory;  // opaque pictures are converted into this (opaqueToImage)
 
     void changed(const Box& box) const {
         if (listener && !box.isEmpty()) listener(box.toRect());
@@ -183,7 +217,7 @@ void Surface::drawPicture(pictures::PictureHandle handle, int left, int top, std
     const DrawingState& state = impl_->state;
     const QColor one = state.textBackColour != kSystemColourMarker ? toQColor(state.textBackColour)
                                                                     : resolvedBackgroundColour();
-    QImage image = toImage(*picture, toRgb(toQColor(state.brushColour)), toRgb(one));
+    QImage image = toImage(*picture, toRgb(toQColor(state.brushColour)), toRgb(one), impl_->pictureMemory);
     if (image.isNull()) return;
 
     // Opaque pixels replace what is there; an icon's masked pixels (alpha 0)
@@ -325,12 +359,15 @@ void Surface::copyTo(Surface& target, std::optional<int> left, std::optional<int
     const std::int64_t dy = std::int64_t{targetY.value_or(0)} - area.top;
     const Box destination = source.translated(dx, dy).intersected(boxOf(target.impl_->memory));
     if (destination.isEmpty()) return;
-    // A copy first, so that copying a surface onto itself reads the old pixels.
-    const QImage piece = impl_->memory.copy(destination.translated(-dx, -dy).toRect());
-
     QPainter painter(&target.impl_->memory);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(destination.toRect().topLeft(), piece);
+    const QRect from = destination.translated(-dx, -dy).toRect();
+    if (&target == this) {
+        // A copy first, so that copying a surface onto itself reads the old pixels.
+        painter.drawImage(destination.toRect().topLeft(), impl_->memory.copy(from));
+    } else {
+        painter.drawImage(destination.toRect().topLeft(), impl_->memory, from);
+    }
     painter.end();
     target.impl_->changed(destination);
 }
