@@ -78,7 +78,10 @@ bool wantsPng(const QString& outputPath) {
 
 QString photoProblem(const QString& path) {
     const QByteArray encoded = QFile::encodeName(path);
-    const pictures::PictureHandle handle = pictures::loadPicture(std::string(encoded.constData(), size_t(encoded.size())));
+    // Loaded as composeCard loads it, for the 60 × 65 photo area, so that its
+    // own load right after finds the same bytes and reuses this decode.
+    const pictures::PictureHandle handle =
+        pictures::loadPicture(std::string(encoded.constData(), size_t(encoded.size())), pictures::DrawSizeHint{60, 65});
     if (handle != 0) {
         pictures::unloadPicture(handle);
         return {};
