@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "allocation_probe.h"
 #include "core_fixtures.h"
 #include "pictures/decoders.h"
 
@@ -15,20 +16,7 @@ using core_fixtures::pictureOf;
 using core_fixtures::pixelAt;
 using core_fixtures::readFixture;
 
-// Every allocation in this test program passes here, so a test can tell the
-// largest one a decode made (the JPEG library's own memory is not counted).
-// GCC cannot see that this operator new and delete pair up.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-std::size_t largestAllocation = 0;
-}
-void* operator new(std::size_t size) {
-    largestAllocation = std::max(largestAllocation, size);
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+using allocation_probe::largestAllocation;
 
 namespace {
 
