@@ -21,6 +21,8 @@ struct Failure {
 
 using DecodeResult = std::variant<Picture, Failure>;
 
+inline Failure fail(FailureKind kind, const char* reason) { return Failure{kind, reason}; }
+
 using Bytes = std::span<const std::uint8_t>;
 
 }  // namespace pictures

@@ -33,7 +33,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 13;
 
-Failure fail(FailureKind kind, const char* reason) { return Failure{kind, reason}; }
 
 // A colour table of 2^(size + 1) entries of red, green, blue; entries the
 // file does not give stay black.

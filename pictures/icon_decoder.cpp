@@ -32,7 +32,6 @@ constexpr std::size_t kHeaderSize = 6;
 constexpr std::size_t kEntrySize = 16;
 constexpr std::size_t kInfoHeaderSize = 40;
 
-Failure fail(FailureKind kind, const char* reason) { return Failure{kind, reason}; }
 
 struct DirectoryEntry {
     std::uint8_t width = 0;

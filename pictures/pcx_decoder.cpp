@@ -28,7 +28,6 @@ constexpr std::size_t kHeaderSize = 128;
 constexpr std::uint8_t kPaletteMarker = 0x0C;
 constexpr std::size_t kPaletteBytes = 768;
 
-Failure fail(FailureKind kind, const char* reason) { return Failure{kind, reason}; }
 
 struct Header {
     std::uint8_t version = 0;
